@@ -131,14 +131,11 @@ bool ResolveBeneath(unsigned cp, const char* base, const char* path, char* rel, 
     if (!JoinText(absolute, sizeof absolute, absolute, path)) return false;
     inside = BelowBase(cp, base, absolute, scratch, sizeof scratch);
   }
-  if (inside == nullptr || size == 0) return false;
-  rel[0] = '\0';
-  if (!AppendComponents(cp, inside, rel, size, 0, true) || rel[0] == '\0') {
-    rel[0] = '\0';
-    return false;
-  }
-  memmove(rel, rel + 1, strlen(rel));  // drop the leading "\"
-  return true;
+  if (inside == nullptr) return false;
+  absolute[0] = '\0';
+  if (!AppendComponents(cp, inside, absolute, sizeof absolute, 0, true) || absolute[0] == '\0') return false;
+  return CopyText(rel, size, absolute + 1);  // without the leading "\"
+
 }
 
 void DeleteGuarded(const char* path) {
@@ -146,4 +143,10 @@ void DeleteGuarded(const char* path) {
   if (ContainsText(path, "..")) return;
   if (!ResolveBeneath(OsCodePage(), g_programDirectory, path, rel, sizeof rel)) return;
   OsDeleteFileBeneath(g_programDirectory, rel);
+}
+
+void RemoveDirectoryGuarded(const char* path) {
+  char rel[kPathSize];
+  if (!ResolveBeneath(OsCodePage(), g_programDirectory, path, rel, sizeof rel)) return;
+  OsRemoveDirectoryBeneath(g_programDirectory, rel);
 }

@@ -14,3 +14,7 @@ bool ResolveBeneath(unsigned cp, const char* base, const char* path, char* rel, 
 // Deletes the file path, read-only, hidden or system, unless the path holds ".." anywhere, lies outside
 // the program directory, or passes through a link. Failures are passed over.
 void DeleteGuarded(const char* path);
+
+// Removes the directory path when it is empty, unless it lies outside the program directory (or is it),
+// is a link, or passes through a link. Failures are passed over.
+void RemoveDirectoryGuarded(const char* path);
