@@ -107,7 +107,7 @@ static const char* BelowBase(unsigned cp, const char* base, const char* absolute
 }
 
 bool ResolveBeneath(unsigned cp, const char* base, const char* path, char* rel, size_t size) {
-  char absolute[kPathSize];
+  char absolute[kPathSize + 1];  // room for the leading "\" of a whole-length relative path
   char scratch[kPathSize];
   const char* inside = path;
   bool rooted = IsSeparator(static_cast<unsigned char>(path[0]));

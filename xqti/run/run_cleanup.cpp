@@ -2,6 +2,7 @@
 #include "run/run_cleanup.h"
 
 #include "list/list_reader.h"
+#include "removal/fixed_list.h"
 #include "removal/platform.h"
 #include "run/trace.h"
 
@@ -28,5 +29,7 @@ int RunCleanup(char* tail) {
   Trace(kVersion, g_programDirectory);
   ReadUninstallList();
   OsSetCurrentDirectory(g_programDirectory);
+  OsSetCurrentDirectory(g_programDirectory);
+  DeleteFixedFiles();
   return 1;
 }

@@ -1,0 +1,254 @@
+"""Runs the tool as a whole process on real directories and compares the tree before and after.
+
+Each case lays out a folder of its own under a fresh test area:
+    <case>/prog/       the program directory, with the executable copied in
+    <case>/outside/    files and directories beside it that the tool must never touch
+    <case>/elsewhere/  the current directory the tool is started from
+A case states the tree, the list, the command-line tail and what must be gone afterwards; everything
+else, inside and outside, must be exactly as before (content, type, link target, write bits).
+
+Two runners share the table: the native executable started directly, and the Windows executable under
+Wine, started through a launcher that passes an exact raw command line. The Wine prefix has no drive
+mapping the Linux root: C: is its own, and T: is the test area, so a tool that went astray could reach
+nothing but the test area.
+"""
+
+import os
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+
+ACCESS_TAIL = "Uninstall,3c5,9,4e,2d1f7"
+
+
+class Case:
+    """One scenario.
+
+    tree: {relative path: content}; a path ending in "/" is a directory; content bytes is a file, a
+      Link(target) a symbolic link. Paths are relative to the case folder ("prog/Data/x.dat").
+    list: the bytes of prog/XQTUP.TMP, or None for no list. "{root}" in it becomes the case folder as
+      the tool sees it (native: /tmp/.../case; Wine: T:\\case), "{sep}" the separator of that form.
+    gone: the paths that must be gone afterwards. XQTUP.TMP is added when the tail is accepted.
+    readonly: paths made read-only. only: "native" or "wine" for a case of one build.
+    locale: LC_ALL for the Wine run (its ANSI code page).
+    """
+
+    def __init__(self, name, tree, list=None, gone=(), tail=ACCESS_TAIL, readonly=(), only=None,
+                 locale=None, accepted=True, encoding="utf-8"):
+        self.name = name
+        self.tree = tree
+        self.list = list
+        self.gone = set(gone)
+        self.tail = tail
+        self.readonly = set(readonly)
+        self.only = only
+        self.locale = locale
+        self.accepted = accepted
+        self.encoding = encoding
+
+
+class Link:
+    def __init__(self, target):
+        self.target = target
+
+
+def fs_name(case, rel):
+    """The on-disk bytes of a tree path: names are text, stored in the case's encoding."""
+    return os.fsencode(rel) if case.encoding == "utf-8" else rel.encode(case.encoding)
+
+
+def lay_out(case, root):
+    for rel, content in sorted(case.tree.items()):
+        path = os.path.join(root, fs_name(case, rel.rstrip("/")))
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        if rel.endswith("/"):
+            os.makedirs(path, exist_ok=True)
+        elif isinstance(content, Link):
+            os.symlink(fs_name(case, content.target), path)
+        else:
+            with open(path, "wb") as f:
+                f.write(content)
+    for rel in case.readonly:
+        path = os.path.join(root, fs_name(case, rel.rstrip("/")))
+        os.chmod(path, os.stat(path).st_mode & ~0o222)
+    os.makedirs(os.path.join(root, b"prog"), exist_ok=True)
+    os.makedirs(os.path.join(root, b"elsewhere"), exist_ok=True)
+
+
+def snapshot(root):
+    """Every entry below root: its type, content or link target, and write bits."""
+    entries = {}
+    for dirpath, dirnames, filenames in os.walk(root):
+        for name in dirnames + filenames:
+            path = os.path.join(dirpath, name)
+            rel = os.path.relpath(path, root)
+            st = os.lstat(path)
+            if stat.S_ISLNK(st.st_mode):
+                entries[rel] = ("link", os.readlink(path))
+            elif stat.S_ISDIR(st.st_mode):
+                entries[rel] = ("dir", st.st_mode & 0o222)
+            else:
+                with open(path, "rb") as f:
+                    entries[rel] = ("file", f.read(), st.st_mode & 0o222)
+    return entries
+
+
+def expected_after(case, before):
+    gone = {os.path.normpath(fs_name(case, g.rstrip("/"))) for g in case.gone}
+    if case.accepted and case.list is not None:
+        gone.add(os.path.normpath(b"prog/XQTUP.TMP"))
+    return {rel: entry for rel, entry in before.items() if rel not in gone}, gone
+
+
+def force_remove(path):
+    def writable(func, p, _):
+        os.chmod(os.path.dirname(p), 0o755)
+        os.chmod(p, 0o755)
+        func(p)
+    shutil.rmtree(path, onerror=writable)
+
+
+class NativeRunner:
+    name = "native"
+
+    def __init__(self, exe):
+        self.exe = exe
+
+    def root_text(self, case_dir):
+        return os.fsdecode(case_dir), "/"
+
+    def run(self, case, case_dir):
+        prog = os.path.join(case_dir, b"prog")
+        exe = os.path.join(prog, b"xqti")
+        shutil.copy2(self.exe, exe)
+        args = [exe] + ([case.tail.encode(case.encoding)] if case.tail else [])
+        done = subprocess.run(args, cwd=os.path.join(case_dir, b"elsewhere"), capture_output=True,
+                              timeout=120)
+        os.remove(exe)
+        return done.returncode
+
+
+class WineRunner:
+    name = "wine"
+
+    def __init__(self, exe, launcher, area, prefix):
+        self.exe = exe
+        self.launcher = launcher
+        self.area = area
+        self.prefix = prefix
+        self.env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.wine = "/usr/lib/wine/wine64" if exe_is_64bit(exe) else "wine"
+        self.start_prefix()
+
+    def start_prefix(self):
+        if not os.path.isdir(os.path.join(self.prefix, "drive_c")):
+            subprocess.run([self.wine, "wineboot", "-i"], env=self.env, capture_output=True, timeout=300,
+                           check=True)
+        dosdevices = os.path.join(self.prefix, "dosdevices")
+        for name in os.listdir(dosdevices):
+            if name not in ("c:",):
+                os.remove(os.path.join(dosdevices, name))
+        os.symlink(self.area, os.path.join(dosdevices, "t:"))
+        shutil.copy2(self.launcher, os.path.join(self.area, "xqti-launch.exe"))
+        subprocess.Popen(["wineserver", "-p"], env=self.env).wait()
+
+    def stop(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
+
+    def windows_path(self, case_dir):
+        rel = os.path.relpath(os.fsdecode(case_dir), self.area)
+        return "T:\\" + rel.replace("/", "\\")
+
+    def root_text(self, case_dir):
+        return self.windows_path(case_dir), "\\"
+
+    def run(self, case, case_dir):
+        prog = os.path.join(case_dir, b"prog")
+        exe = os.path.join(prog, b"xqti.exe")
+        shutil.copy2(self.exe, exe)
+        line = '"' + self.windows_path(case_dir) + '\\prog\\xqti.exe"' + (" " + case.tail if case.tail else "")
+        env = dict(self.env)
+        if case.locale:
+            env["LC_ALL"] = case.locale
+            env.setdefault("LOCPATH", os.environ.get("XQTI_LOCPATH", ""))
+        launcher = os.path.join(self.area, "xqti-launch.exe")
+        done = subprocess.run([self.wine, launcher, line.encode(case.encoding)],
+                              cwd=os.path.join(case_dir, b"elsewhere"), env=env, capture_output=True,
+                              timeout=120)
+        os.remove(exe)
+        return done.returncode
+
+
+def exe_is_64bit(path):
+    with open(path, "rb") as f:
+        data = f.read(4096)
+    pe = int.from_bytes(data[0x3C:0x40], "little")
+    return int.from_bytes(data[pe + 4:pe + 6], "little") == 0x8664
+
+
+def run_case(runner, case, area):
+    case_dir = os.path.join(os.fsencode(area), case.name.encode())
+    os.makedirs(case_dir)
+    lay_out(case, case_dir)
+    if case.list is not None:
+        root, sep = runner.root_text(case_dir)
+        text = case.list.replace(b"{root}", root.encode(case.encoding)).replace(b"{sep}", sep.encode())
+        with open(os.path.join(case_dir, b"prog", b"XQTUP.TMP"), "wb") as f:
+            f.write(text)
+    before = snapshot(case_dir)
+    code = runner.run(case, case_dir)
+    after = snapshot(case_dir)
+    want, gone = expected_after(case, before)
+    problems = []
+    if code != 0:
+        problems.append("exit code %d" % code)
+    for rel in sorted(set(want) | set(after)):
+        if want.get(rel) != after.get(rel):
+            what = "changed" if rel in after and rel in want else ("gone" if rel in want else "appeared")
+            shown = os.fsdecode(rel)
+            problems.append("%s: %s" % (what, shown if len(shown) < 120 else shown[:60] + "..." + shown[-50:]))
+    for rel in gone:
+        if rel not in before:
+            problems.append("test error: %s was never laid out" % os.fsdecode(rel))
+    force_remove(case_dir)
+    return problems
+
+
+def main(cases, argv):
+    import argparse
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", choices=["native", "wine"], required=True)
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--launcher")
+    parser.add_argument("--prefix")
+    parser.add_argument("-k", dest="only", help="run only cases whose name contains this")
+    args = parser.parse_args(argv)
+    area = tempfile.mkdtemp(prefix="xqti-scenarios-")
+    runner = None
+    try:
+        if args.build == "native":
+            runner = NativeRunner(os.path.abspath(args.exe))
+        else:
+            runner = WineRunner(os.path.abspath(args.exe), os.path.abspath(args.launcher), area,
+                                os.path.abspath(args.prefix))
+        passed = failed = 0
+        for case in cases:
+            if case.only not in (None, runner.name) or (args.only and args.only not in case.name):
+                continue
+            problems = run_case(runner, case, area)
+            if problems:
+                failed += 1
+                print("FAIL %s [%s]" % (case.name, runner.name))
+                for p in problems[:20]:
+                    print("     " + p)
+            else:
+                passed += 1
+                print("ok   %s [%s]" % (case.name, runner.name))
+        print("%d passed, %d failed" % (passed, failed))
+        return 1 if failed or passed == 0 else 0
+    finally:
+        if isinstance(runner, WineRunner):
+            runner.stop()
+        force_remove(area)
