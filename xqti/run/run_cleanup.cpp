@@ -3,6 +3,7 @@
 
 #include "list/list_reader.h"
 #include "removal/fixed_list.h"
+#include "run/gate.h"
 #include "removal/platform.h"
 #include "run/trace.h"
 
@@ -24,9 +25,12 @@ static void SettleProgramDirectory() {
 }
 
 int RunCleanup(char* tail) {
-  (void)tail;  // the command line is not checked yet
   SettleProgramDirectory();
   Trace(kVersion, g_programDirectory);
+  if (!CheckInvocation(tail)) {
+    Trace(tail);
+    return 0;
+  }
   ReadUninstallList();
   OsSetCurrentDirectory(g_programDirectory);
   OsSetCurrentDirectory(g_programDirectory);
