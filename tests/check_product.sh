@@ -15,12 +15,20 @@ check "manifest resource type 24, id 1, language 1033" \
   'echo "$dump" | grep -A6 "Entry: ID: 0x000018" | grep -A3 "Entry: ID: 0x000001" | grep -q "Entry: ID: 0x000409"'
 
 rc=$(i686-w64-mingw32-windres -i "$exe" -O rc 2>/dev/null)
-manifest=$(echo "$rc" | grep -o '"[^"]*"' | tr -d '"\n' | sed 's/\\r//g; s/\\n/ /g; s/\\"/"/g')
-for want in 'xmlns="urn:schemas-microsoft-com:asm.v1"' 'manifestVersion="1.0"' 'version="1.0.0.0"' \
-            'processorArchitecture="x86"' 'name="xqt"' 'type="win32"' '<description>' \
-            'xmlns="urn:schemas-microsoft-com:asm.v3"' 'level="requireAdministrator"' 'uiAccess="false"'; do
-  check "manifest holds $want" 'echo "$manifest" | grep -qF "$want"'
-done
+manifest=$(echo "$rc" | sed -n '/^BEGIN/,/^END/p' | sed -e '1d;$d' -e 's/^ *"//' -e 's/\\n" *$//' \
+  -e 's/" *$//' -e 's/""/"/g')
+check "manifest: identity x86 'xqt' win32 1.0.0.0, description, requireAdministrator without uiAccess" \
+  'echo "$manifest" | python3 -c "
+import sys, xml.etree.ElementTree as ET
+v1, v3 = \"{urn:schemas-microsoft-com:asm.v1}\", \"{urn:schemas-microsoft-com:asm.v3}\"
+root = ET.fromstring(sys.stdin.read())
+assert root.tag == v1 + \"assembly\" and root.get(\"manifestVersion\") == \"1.0\"
+ident = root.find(v1 + \"assemblyIdentity\").attrib
+assert ident == {\"version\": \"1.0.0.0\", \"processorArchitecture\": \"x86\", \"name\": \"xqt\", \"type\": \"win32\"}, ident
+assert root.find(v1 + \"description\").text.strip()
+level = root.find(v3 + \"trustInfo/\" + v3 + \"security/\" + v3 + \"requestedPrivileges/\" + v3 + \"requestedExecutionLevel\")
+assert level.attrib == {\"level\": \"requireAdministrator\", \"uiAccess\": \"false\"}, level.attrib
+"'
 
 size=$(stat -c %s "$exe")
 check "size $size bytes <= 32768" '[ "$size" -le 32768 ]'

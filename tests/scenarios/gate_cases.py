@@ -5,7 +5,7 @@ from harness import Case
 X = b"x"
 TREE = {"prog/Data/a.dat": X, "prog/oxqt.exe": X, "prog/GameGuard/npgg.erl": X}
 LIST = b"Data\\a.dat\n"
-JOB = ["prog/Data/a.dat", "prog/oxqt.exe", "prog/GameGuard/npgg.erl", "prog/GameGuard/"]
+JOB = ["prog/Data/a.dat", "prog/Data/", "prog/oxqt.exe", "prog/GameGuard/npgg.erl", "prog/GameGuard/"]
 
 
 def refused(name, tail):

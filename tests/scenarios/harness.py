@@ -123,7 +123,7 @@ class NativeRunner:
         prog = os.path.join(case_dir, b"prog")
         exe = os.path.join(prog, b"xqti")
         shutil.copy2(self.exe, exe)
-        args = [exe] + ([case.tail.encode(case.encoding)] if case.tail else [])
+        args = [exe] + ([case.tail] if case.tail else [])
         done = subprocess.run(args, cwd=os.path.join(case_dir, b"elsewhere"), capture_output=True,
                               timeout=120)
         os.remove(exe)
@@ -153,6 +153,10 @@ class WineRunner:
         os.symlink(self.area, os.path.join(dosdevices, "t:"))
         shutil.copy2(self.launcher, os.path.join(self.area, "xqti-launch.exe"))
         subprocess.Popen(["wineserver", "-p"], env=self.env).wait()
+        # The first program starts Wine's background services, which would hold on to captured output
+        # pipes; start them here with nothing to hold on to.
+        subprocess.run([self.wine, "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
 
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
@@ -174,7 +178,8 @@ class WineRunner:
             env["LC_ALL"] = case.locale
             env.setdefault("LOCPATH", os.environ.get("XQTI_LOCPATH", ""))
         launcher = os.path.join(self.area, "xqti-launch.exe")
-        done = subprocess.run([self.wine, launcher, line.encode(case.encoding)],
+        # Wine reads its arguments as text of the Linux locale and hands them on in the ANSI code page.
+        done = subprocess.run([self.wine, launcher, line],
                               cwd=os.path.join(case_dir, b"elsewhere"), env=env, capture_output=True,
                               timeout=120)
         os.remove(exe)

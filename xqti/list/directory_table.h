@@ -15,11 +15,15 @@ void ResetDirectoryTable();
 
 // Records one directory text unless the table is full, the text is empty or too long for a slot, lies
 // outside the program directory, or equals an entry already present (ASCII letters without regard to
-// case).
+// case). What is recorded is the resolved form: components joined by "\", ending in "\".
 void AddDirectory(const char* dir);
 
-// Records every directory below every recorded one.
+// Records every directory below every recorded one, never through a link.
 void ScanAllDirectories();
+
+// The enumerations the last ScanAllDirectories started, for the tests and benchmarks that hold the
+// scan to one per directory.
+extern int g_scanEnumerations;
 
 // Orders the entries so that every directory comes before every directory above it.
 void SortDirectoriesDescending();

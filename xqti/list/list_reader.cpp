@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "list/directory_table.h"
 #include "list/path_text.h"
 #include "removal/guarded_delete.h"
 #include "removal/platform.h"
@@ -57,6 +58,12 @@ void NormalizeListLine(char* path) {
   }
 }
 
+// Records the directory of a listed path (without its drive), even when the file itself is refused.
+static void RecordListDirectory(const char* path) {
+  static PathParts parts;
+  if (SplitPath(OsCodePage(), path, &parts)) AddDirectory(parts.dir);
+}
+
 void ReadUninstallList() {
   char rel[kPathSize];
   OsFile* list = nullptr;
@@ -72,9 +79,11 @@ void ReadUninstallList() {
   while ((read = ReadListLine(list, g_listPath, sizeof g_listPath)) != kEndOfList) {
     if (read == kLineTooLong || g_listPath[0] == '\0') continue;
     NormalizeListLine(g_listPath);
+    RecordListDirectory(g_listPath);
     Trace(g_listPath);
     DeleteGuarded(g_listPath);
   }
   OsCloseFile(list);
+  ScanAllDirectories();
   DeleteGuarded(kListName);
 }

@@ -1,6 +1,7 @@
 // The run sequence: program directory, gate, uninstall list, directories, fixed files.
 #include "run/run_cleanup.h"
 
+#include "list/directory_table.h"
 #include "list/list_reader.h"
 #include "removal/fixed_list.h"
 #include "run/gate.h"
@@ -31,8 +32,13 @@ int RunCleanup(char* tail) {
     Trace(tail);
     return 0;
   }
+  ResetDirectoryTable();
   ReadUninstallList();
   OsSetCurrentDirectory(g_programDirectory);
+  if (g_directoryCount > 0) {
+    SortDirectoriesDescending();
+    RemoveDirectories();
+  }
   OsSetCurrentDirectory(g_programDirectory);
   DeleteFixedFiles();
   return 1;
