@@ -19,6 +19,7 @@ import stat
 import subprocess
 import sys
 import tempfile
+import time
 
 ACCESS_TAIL = "Uninstall,3c5,9,4e,2d1f7"
 
@@ -33,10 +34,15 @@ class Case:
     gone: the paths that must be gone afterwards. XQTUP.TMP is added when the tail is accepted.
     readonly: paths made read-only. only: "native" or "wine" for a case of one build.
     locale: LC_ALL for the Wine run (its ANSI code page).
+    sandbox: natively, run inside a private mount namespace with the case folder as its root, for a
+      case that could reach beyond the case folder if the tool were wrong (Wine confines every case to
+      its T: drive anyway).
+    unreadable: directories the tool cannot read (natively it then runs as an unprivileged user).
+    held: files another Wine process holds open without delete sharing while the tool runs.
     """
 
     def __init__(self, name, tree, list=None, gone=(), tail=ACCESS_TAIL, readonly=(), only=None,
-                 locale=None, accepted=True, encoding="utf-8"):
+                 locale=None, accepted=True, encoding="utf-8", sandbox=False, unreadable=(), held=()):
         self.name = name
         self.tree = tree
         self.list = list
@@ -47,6 +53,17 @@ class Case:
         self.locale = locale
         self.accepted = accepted
         self.encoding = encoding
+        self.sandbox = sandbox or bool(unreadable)
+        self.unreadable = list_of(unreadable)
+        self.held = list_of(held)
+        if self.unreadable:
+            self.only = "native"
+        if self.held:
+            self.only = "wine"
+
+
+def list_of(items):
+    return [items] if isinstance(items, str) else list(items)
 
 
 class Link:
@@ -110,23 +127,53 @@ def force_remove(path):
     shutil.rmtree(path, onerror=writable)
 
 
+NOBODY = 65534
+
+# Mounts /proc in the case folder (the tool finds itself through /proc/self/exe) and runs the tool with
+# the case folder as the root, so that "/" and every absolute path mean places inside it.
+SANDBOX_SCRIPT = 'mount -t proc proc "$1/proc" && exec chroot $2 "$1" /prog/xqti "$3"'
+
+
 class NativeRunner:
     name = "native"
 
-    def __init__(self, exe):
+    def __init__(self, exe, static_exe):
         self.exe = exe
+        self.static_exe = static_exe
 
-    def root_text(self, case_dir):
-        return os.fsdecode(case_dir), "/"
+    def prepare(self, case, case_dir):
+        if case.sandbox:
+            os.makedirs(os.path.join(case_dir, b"proc"))
+
+    def root_text(self, case, case_dir):
+        return ("" if case.sandbox else os.fsdecode(case_dir)), "/"
 
     def run(self, case, case_dir):
         prog = os.path.join(case_dir, b"prog")
         exe = os.path.join(prog, b"xqti")
-        shutil.copy2(self.exe, exe)
-        args = [exe] + ([case.tail] if case.tail else [])
+        shutil.copy2(self.static_exe if case.sandbox else self.exe, exe)
+        if case.sandbox:
+            user = ""
+            if case.unreadable:
+                # Root reads any directory, so these cases run as nobody, who owns the tree but may not
+                # read the directories made unreadable.
+                for dirpath, dirnames, filenames in os.walk(case_dir):
+                    for name in [dirpath] + [os.path.join(dirpath, n) for n in dirnames + filenames]:
+                        os.lchown(name, NOBODY, NOBODY)
+                for rel in case.unreadable:
+                    os.chmod(os.path.join(case_dir, fs_name(case, rel.rstrip("/"))), 0)
+                user = "--userspec=%d:%d" % (NOBODY, NOBODY)
+            args = ["unshare", "--mount", "--fork", "--", "sh", "-c", SANDBOX_SCRIPT, "sh", case_dir, user,
+                    case.tail]
+        else:
+            args = [exe] + ([case.tail] if case.tail else [])
         done = subprocess.run(args, cwd=os.path.join(case_dir, b"elsewhere"), capture_output=True,
-                              timeout=120)
+                              timeout=300)
+        for rel in case.unreadable:
+            os.chmod(os.path.join(case_dir, fs_name(case, rel.rstrip("/"))), 0o755)
         os.remove(exe)
+        if case.sandbox and done.returncode != 0 and done.stderr:
+            print("     sandbox: " + done.stderr.decode(errors="replace").strip())
         return done.returncode
 
 
@@ -152,6 +199,8 @@ class WineRunner:
                 os.remove(os.path.join(dosdevices, name))
         os.symlink(self.area, os.path.join(dosdevices, "t:"))
         shutil.copy2(self.launcher, os.path.join(self.area, "xqti-launch.exe"))
+        shutil.copy2(os.path.join(os.path.dirname(self.launcher), "xqti-hold.exe"),
+                     os.path.join(self.area, "xqti-hold.exe"))
         subprocess.Popen(["wineserver", "-p"], env=self.env).wait()
         # The first program starts Wine's background services, which would hold on to captured output
         # pipes; start them here with nothing to hold on to.
@@ -165,8 +214,40 @@ class WineRunner:
         rel = os.path.relpath(os.fsdecode(case_dir), self.area)
         return "T:\\" + rel.replace("/", "\\")
 
-    def root_text(self, case_dir):
+    def prepare(self, case, case_dir):
+        pass
+
+    def root_text(self, case, case_dir):
         return self.windows_path(case_dir), "\\"
+
+    def hold(self, case, case_dir, env):
+        """Starts one holder per held file and waits until each says it holds its file."""
+        holders = []
+        for i, rel in enumerate(case.held):
+            marker = os.path.join(case_dir, b"elsewhere", b"held%d" % i)
+            target = self.windows_path(case_dir) + "\\" + rel.replace("/", "\\")
+            holder = subprocess.Popen([self.wine, os.path.join(self.area, "xqti-hold.exe"), target,
+                                       self.windows_path(marker)], env=env, stdin=subprocess.DEVNULL,
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            holders.append((holder, marker))
+        for holder, marker in holders:
+            for _ in range(600):
+                if os.path.exists(marker) or holder.poll() is not None:
+                    break
+                time.sleep(0.05)
+            if not os.path.exists(marker):
+                raise RuntimeError("the holder could not open its file")
+        return holders
+
+    def release(self, holders):
+        for holder, marker in holders:
+            holder.kill()
+            holder.wait()
+            os.remove(marker)
+        if holders:
+            # The Windows side of a killed holder ends with the Wine server's next turn.
+            subprocess.run([self.wine, "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
 
     def run(self, case, case_dir):
         prog = os.path.join(case_dir, b"prog")
@@ -178,10 +259,14 @@ class WineRunner:
             env["LC_ALL"] = case.locale
             env.setdefault("LOCPATH", os.environ.get("XQTI_LOCPATH", ""))
         launcher = os.path.join(self.area, "xqti-launch.exe")
-        # Wine reads its arguments as text of the Linux locale and hands them on in the ANSI code page.
-        done = subprocess.run([self.wine, launcher, line],
-                              cwd=os.path.join(case_dir, b"elsewhere"), env=env, capture_output=True,
-                              timeout=120)
+        holders = self.hold(case, case_dir, env)
+        try:
+            # Wine reads its arguments as text of the Linux locale and hands them on in the ANSI code page.
+            done = subprocess.run([self.wine, launcher, line],
+                                  cwd=os.path.join(case_dir, b"elsewhere"), env=env, capture_output=True,
+                                  timeout=300)
+        finally:
+            self.release(holders)
         os.remove(exe)
         return done.returncode
 
@@ -197,8 +282,9 @@ def run_case(runner, case, area):
     case_dir = os.path.join(os.fsencode(area), case.name.encode())
     os.makedirs(case_dir)
     lay_out(case, case_dir)
+    runner.prepare(case, case_dir)
     if case.list is not None:
-        root, sep = runner.root_text(case_dir)
+        root, sep = runner.root_text(case, case_dir)
         text = case.list.replace(b"{root}", root.encode(case.encoding)).replace(b"{sep}", sep.encode())
         with open(os.path.join(case_dir, b"prog", b"XQTUP.TMP"), "wb") as f:
             f.write(text)
@@ -227,6 +313,7 @@ def main(cases, argv):
     parser.add_argument("--build", choices=["native", "wine"], required=True)
     parser.add_argument("--exe", required=True)
     parser.add_argument("--launcher")
+    parser.add_argument("--static-exe", help="native: the self-contained build for sandboxed cases")
     parser.add_argument("--prefix")
     parser.add_argument("-k", dest="only", help="run only cases whose name contains this")
     args = parser.parse_args(argv)
@@ -234,7 +321,7 @@ def main(cases, argv):
     runner = None
     try:
         if args.build == "native":
-            runner = NativeRunner(os.path.abspath(args.exe))
+            runner = NativeRunner(os.path.abspath(args.exe), os.path.abspath(args.static_exe))
         else:
             runner = WineRunner(os.path.abspath(args.exe), os.path.abspath(args.launcher), area,
                                 os.path.abspath(args.prefix))
