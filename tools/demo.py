@@ -15,9 +15,19 @@ TREE = {
     "prog/Data/Map/Field.map": "listed, read-only",
     "prog/patch.dll": "listed as Exe\\Patch.DLL",
     "prog/Screenshots/shot0001.bmp": "made by the player, not listed",
-    "prog/oxqt.exe": "a program file the tool always removes",
-    "prog/GameGuard/npgg.erl": "a component file the tool always removes",
-    "outside/precious.txt": "outside the program directory, named by a hostile line",
+    "prog/oxqt.exe": "a program file the tool always deletes",
+    "prog/GameGuard/npgg.erl": "a component file the tool always deletes",
+    "outside/precious.txt": "outside the program directory: the lines naming it are refused",
+}
+
+DIRECTORIES = {
+    "prog/Data/Sound/Voice": "held a listed file, empty afterwards",
+    "prog/Data/Sound/Empty": "empty, below a directory that held a listed file",
+    "prog/Data/Sound": "held a listed file, empty once its subdirectories went",
+    "prog/Data/Map": "held a listed file, empty afterwards",
+    "prog/Data": "never held a listed file itself, so it is not removed on their account",
+    "prog/Screenshots": "holds the player's file",
+    "prog/GameGuard": "empty once the component's files went",
 }
 
 LIST = (b"Data\\Sound\\Bgm01.dat\n"
@@ -73,11 +83,13 @@ def main(exe):
         print()
         os.remove(os.path.join(area, "prog/xqti"))
         show_tree(area, "After:")
-        print("What stayed, and why:")
+        print("What happened to each, and why:")
         for rel, why in TREE.items():
-            if os.path.lexists(os.path.join(area, rel)):
-                print("  %-34s %s" % (rel, why))
-        print("  %-34s %s" % ("prog/Screenshots/", "still holds the player's file"))
+            fate = "stayed" if os.path.lexists(os.path.join(area, rel)) else "gone  "
+            print("  %s  %-32s %s" % (fate, rel, why))
+        for rel, why in DIRECTORIES.items():
+            fate = "stayed" if os.path.lexists(os.path.join(area, rel)) else "gone  "
+            print("  %s  %-32s %s" % (fate, rel + "/", why))
     finally:
         for dirpath, dirnames, filenames in os.walk(area):
             for name in filenames:
