@@ -19,19 +19,31 @@ static char g_listPath[kPathSize];
 static char g_readBuffer[16384];
 static size_t g_readPos;
 static size_t g_readLen;
+// Set at the end of the file or at a read error: a failed read ends the list for good.
+static bool g_readEnded;
 
 enum LineRead { kLineRead, kLineTooLong, kEndOfList };
 
 // Reads the next line, without its line feed, into line. A line whose bytes do not fit in size together
-// with the terminating zero is read to its end and reported as too long, so no piece of it is used.
+// with the terminating zero is read to its end and reported as too long, so no piece of it is used. A
+// read error ends the list, and the line it cut short is dropped: a piece of a line can name another
+// file. (The last line of the file needs no line feed.)
 static LineRead ReadListLine(OsFile* list, char* line, size_t size) {
   size_t n = 0;
   bool any = false;
   for (;;) {
     if (g_readPos == g_readLen) {
-      g_readLen = OsReadFile(list, g_readBuffer, sizeof g_readBuffer);
+      if (g_readEnded) break;
+      bool ok = OsReadFile(list, g_readBuffer, sizeof g_readBuffer, &g_readLen);
       g_readPos = 0;
-      if (g_readLen == 0) break;
+      if (!ok) {
+        g_readEnded = true;
+        return kEndOfList;
+      }
+      if (g_readLen == 0) {
+        g_readEnded = true;
+        break;
+      }
     }
     char c = g_readBuffer[g_readPos++];
     any = true;
@@ -75,6 +87,7 @@ void ReadUninstallList() {
     return;
   }
   g_readPos = g_readLen = 0;
+  g_readEnded = false;
   LineRead read;
   while ((read = ReadListLine(list, g_listPath, sizeof g_listPath)) != kEndOfList) {
     if (read == kLineTooLong || g_listPath[0] == '\0') continue;

@@ -59,8 +59,9 @@ struct OsFile;  // an open file, owned by the platform
 // when it is not there, is a directory or a link, or lies behind a link.
 OsFile* OsOpenFileBeneath(const char* base, const char* rel);
 
-// Reads up to size bytes into buf; the count read, 0 at the end of the file or on a read error.
-size_t OsReadFile(OsFile* file, void* buf, size_t size);
+// Reads up to size bytes into buf and sets *got to the count read, 0 at the end of the file; false on a
+// read error.
+bool OsReadFile(OsFile* file, void* buf, size_t size, size_t* got);
 
 // Closes the file.
 void OsCloseFile(OsFile* file);

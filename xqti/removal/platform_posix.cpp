@@ -238,11 +238,15 @@ OsFile* OsOpenFileBeneath(const char* base, const char* rel) {
   return fd < 0 ? nullptr : new OsFile{fd};
 }
 
-size_t OsReadFile(OsFile* file, void* buf, size_t size) {
+bool OsReadFile(OsFile* file, void* buf, size_t size, size_t* got) {
+  *got = 0;
   for (;;) {
     ssize_t n = read(file->fd, buf, size);
-    if (n >= 0) return static_cast<size_t>(n);
-    if (errno != EINTR) return 0;
+    if (n >= 0) {
+      *got = static_cast<size_t>(n);
+      return true;
+    }
+    if (errno != EINTR) return false;
   }
 }
 

@@ -294,11 +294,12 @@ OsFile* OsOpenFileBeneath(const char* base, const char* rel) {
   return reinterpret_cast<OsFile*>(h);
 }
 
-size_t OsReadFile(OsFile* file, void* buf, size_t size) {
+bool OsReadFile(OsFile* file, void* buf, size_t size, size_t* got) {
   DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-  DWORD got = 0;
-  if (!ReadFile(reinterpret_cast<HANDLE>(file), buf, want, &got, nullptr)) return 0;
-  return got;
+  DWORD read = 0;
+  bool ok = ReadFile(reinterpret_cast<HANDLE>(file), buf, want, &read, nullptr) != FALSE;
+  *got = ok ? read : 0;
+  return ok;
 }
 
 void OsCloseFile(OsFile* file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
