@@ -113,3 +113,11 @@ TEST(ResolveBeneath, ResultThatDoesNotFitIsRefused) {
 }
 
 }  // namespace
+
+TEST(ResolveBeneath, ColonAfterALeadByteIsNeitherADriveNorAName) {
+  char rel[kPathSize];
+  EXPECT_FALSE(ResolveBeneath(932, kWin, "./\x95:a", rel, sizeof rel));
+  EXPECT_FALSE(ResolveBeneath(932, kWin, "\x95:a", rel, sizeof rel));
+  EXPECT_FALSE(ResolveBeneath(932, "C:\\\x95\x5C\\", "C:\\\xF4:", rel, sizeof rel));
+  EXPECT_FALSE(ResolveBeneath(20127, kWin, "1:\\games\\xqt\\a.dat", rel, sizeof rel));
+}

@@ -9,7 +9,11 @@
 
 static char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
-static bool HasDrive(const char* path) { return path[0] != '\0' && path[1] == ':'; }
+// A drive letter and its colon. (A lead byte followed by ":" is no drive, and no character either.)
+static bool HasDrive(const char* path) {
+  char c = LowerAscii(path[0]);
+  return c >= 'a' && c <= 'z' && path[1] == ':';
+}
 
 static bool IsDeviceName(const char* name, size_t n) {
   // Windows opens a device for these names whatever follows the first dot, and ignores blanks before it.
@@ -31,6 +35,8 @@ static bool IsDeviceName(const char* name, size_t n) {
 // True when the component name[0..n) may be acted on as it stands.
 static bool IsPlainComponent(unsigned cp, const char* name, size_t n) {
   if (name[n - 1] == '.' || name[n - 1] == ' ') return false;
+  // No code page has ":" as the second byte of a character, so one anywhere marks a stream or a drive.
+  if (memchr(name, ':', n) != nullptr) return false;
   for (size_t i = 0; i < n;) {
     unsigned char c = static_cast<unsigned char>(name[i]);
     if (c < 32 || strchr(":*?\"<>|", c) != nullptr) return false;
