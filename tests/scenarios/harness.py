@@ -187,6 +187,8 @@ class WineRunner:
         self.prefix = prefix
         self.env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
         self.wine = "/usr/lib/wine/wine64" if exe_is_64bit(exe) else "wine"
+        if not exe_is_64bit(exe):
+            self.env["WINEARCH"] = "win32"
         self.start_prefix()
 
     def start_prefix(self):
