@@ -12,7 +12,15 @@
 
 char g_directories[kDirectorySlots][kDirectorySlotSize];
 int g_directoryCount;
+
+#if XQTI_SCAN_STATS
 int g_scanEnumerations;
+static void CountEnumeration() { ++g_scanEnumerations; }
+static void ResetEnumerationCount() { g_scanEnumerations = 0; }
+#else
+static void CountEnumeration() {}
+static void ResetEnumerationCount() {}
+#endif
 
 // Each level of the walk is at least two bytes ("x\") longer than the one above it and no text is
 // longer than kPathSize - 1 bytes, so the walk never goes deeper than this.
@@ -92,7 +100,7 @@ void AddDirectory(const char* dir) {
 // -1) as walked; the first entry goes into g_scanEntry. Null when it cannot be read.
 static OsFind* StartEnumeration(int slot) {
   if (slot >= 0) g_walked[slot] = true;
-  ++g_scanEnumerations;
+  CountEnumeration();
   // Cleared, so that an enumeration that delivers no first entry offers nothing to enter.
   g_scanEntry.name[0] = '\0';
   g_scanEntry.attributes = 0;
@@ -160,7 +168,7 @@ static void WalkSubtree(int slot) {
 }
 
 void ScanAllDirectories() {
-  g_scanEnumerations = 0;
+  ResetEnumerationCount();
   memset(g_walked, 0, sizeof g_walked);
   // The count grows while the scan runs; entries found by it are walked in their turn.
   for (int i = 0; i < g_directoryCount && !TableFull(); ++i) {

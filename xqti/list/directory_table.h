@@ -21,9 +21,11 @@ void AddDirectory(const char* dir);
 // Records every directory below every recorded one, never through a link.
 void ScanAllDirectories();
 
+#if XQTI_SCAN_STATS
 // The enumerations the last ScanAllDirectories started, for the tests and benchmarks that hold the
-// scan to one per directory.
+// scan to one per directory. Test and benchmark builds only.
 extern int g_scanEnumerations;
+#endif
 
 // Orders the entries so that every directory comes before every directory above it.
 void SortDirectoriesDescending();
